@@ -1,0 +1,1 @@
+#include "pulse/wave.h"

@@ -1,0 +1,2 @@
+// Placeholder: the pulse-train image builder (being written).
+#pragma once

@@ -1,0 +1,2 @@
+// Placeholder: pulsegen-wav (being written).
+int main() { return 2; }
