@@ -238,13 +238,13 @@ class ControlFilter : public QObject {
     Layer& l = L();
     switch (e->type()) {
       case QEvent::KeyPress:
-        return RefuseKey(static_cast<QKeyEvent*>(e));
+        return IsField(control) && RefuseKey(static_cast<QKeyEvent*>(e));
       case QEvent::FocusIn:
         l.staleFocus = -1;
-        if (!l.quietFocus) PushEvent(EventKind::Control, control);
+        if (IsField(control) && !l.quietFocus) PushEvent(EventKind::Control, control);
         return false;
       case QEvent::FocusOut:
-        if (!l.quietFocus) PushEvent(EventKind::Control, control);
+        if (IsField(control) && !l.quietFocus) PushEvent(EventKind::Control, control);
         return false;
       default:
         return false;
@@ -252,6 +252,11 @@ class ControlFilter : public QObject {
   }
 
  private:
+  // Only fields report focus changes; buttons and check boxes report clicks.
+  static bool IsField(int control) {
+    return L().kinds[static_cast<size_t>(control)] == ControlKind::DigitField;
+  }
+
   static bool RefuseKey(const QKeyEvent* key) {
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     const QString text = key->text();
@@ -264,6 +269,9 @@ class ControlFilter : public QObject {
 
 void InstallFatalHandler() {
   static QtMessageHandler previous = nullptr;
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
   previous = qInstallMessageHandler(
       [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
         if (type == QtFatalMsg) {
@@ -560,5 +568,10 @@ WindowEvent TestPollEvent() {
 }
 
 int TestStaleFocus() { return L().staleFocus; }
+
+int TestPendingRequests() {
+  std::lock_guard lock(L().mutex);
+  return static_cast<int>(L().requests.size());
+}
 
 }  // namespace platform

@@ -24,4 +24,7 @@ WindowEvent TestPollEvent();
 // The control that had the focus when it was disabled, or -1.
 int TestStaleFocus();
 
+// How many calls of other threads are queued, not yet served.
+int TestPendingRequests();
+
 }  // namespace platform
