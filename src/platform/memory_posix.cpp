@@ -13,12 +13,13 @@
 namespace platform {
 namespace {
 
-// Every block starts with this header; the caller's bytes follow it.
-struct alignas(64) BlockHeader {
+// Every block starts with this header; the caller's bytes follow it, aligned
+// as malloc aligns (16 bytes).
+struct alignas(16) BlockHeader {
   std::uint64_t magic;
   std::uint64_t mappedBytes;  // 0 for a calloc block
 };
-static_assert(sizeof(BlockHeader) == 64);
+static_assert(sizeof(BlockHeader) == 16);
 
 constexpr std::uint64_t kMagic = 0x70756c7365626c6bull;          // "pulseblk"
 constexpr std::size_t kMappingThreshold = std::size_t{1} << 20;  // bytes
