@@ -8,8 +8,8 @@ namespace {
 using namespace ui;
 
 struct PrepareCase {
-  const char *pause, *pulse, *size, *rate;         // field texts before Start
-  pulse::PulseJob job;                             // the job handed over
+  const char *pause, *pulse, *size, *rate;                      // field texts before Start
+  pulse::PulseJob job;                                          // the job handed over
   const char *pauseAfter, *pulseAfter, *sizeAfter, *rateAfter;  // field texts after
 };
 
@@ -67,14 +67,10 @@ struct ReadoutCase {
 };
 
 const ReadoutCase kReadoutCases[] = {
-    {"1000", "1000", "f=500 Hz"},
-    {"40000", "40000", "f=12 Hz"},
-    {"1", "2", "f=333333 Hz"},
-    {"2147483647", "2147483647", "f=0 Hz"},
-    {"", "1000", "f=1000 Hz"},
-    {"0", "", "f=-2147483648 Hz"},
-    {"4294966296", "0", "f=-1000 Hz"},
-    {" +25x", "-7", "f=55556 Hz"},
+    {"1000", "1000", "f=500 Hz"},      {"40000", "40000", "f=12 Hz"},
+    {"1", "2", "f=333333 Hz"},         {"2147483647", "2147483647", "f=0 Hz"},
+    {"", "1000", "f=1000 Hz"},         {"0", "", "f=-2147483648 Hz"},
+    {"4294966296", "0", "f=-1000 Hz"}, {" +25x", "-7", "f=55556 Hz"},
 };
 
 TEST_F(WindowTest, ReadoutShowsTheRoundedFrequency) {

@@ -36,14 +36,14 @@ class WindowTest : public ::testing::Test {
   }
 
   // Hands every pending event to the program's dispatch, as the event loop
-  // does, and returns them.
-  static std::vector<platform::WindowEvent> Pump() {
+  // does (unless `dispatch` is false), and returns them.
+  static std::vector<platform::WindowEvent> Pump(bool dispatch = true) {
     std::vector<platform::WindowEvent> seen;
     for (;;) {
       const platform::WindowEvent e = platform::TestPollEvent();
       if (e.kind == platform::EventKind::None) return seen;
       seen.push_back(e);
-      if (e.kind == platform::EventKind::Control) ui::DispatchControlEvent(e.control);
+      if (dispatch && e.kind == platform::EventKind::Control) ui::DispatchControlEvent(e.control);
     }
   }
 
