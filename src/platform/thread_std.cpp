@@ -7,7 +7,10 @@
 //   Running --ThreadEnd--------> Ended     (the thread returns at its next check)
 //   Running --ThreadBeginFinal-> Final     (ThreadEnd can no longer end it)
 //   any     --procedure returns-> Returned
+#include <time.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -111,6 +114,28 @@ int ThreadBeginFinal() {
 
 void ThreadSleepMs(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+namespace {
+
+std::int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+}  // namespace
+
+ThreadPacer::ThreadPacer() : dueNs_(MonotonicNs()) {}
+
+void ThreadPacer::SleepMs(int milliseconds) {
+  if (milliseconds <= 0) return;
+  dueNs_ += static_cast<std::int64_t>(milliseconds) * 1'000'000;
+  const timespec due{static_cast<time_t>(dueNs_ / 1'000'000'000),
+                     static_cast<long>(dueNs_ % 1'000'000'000)};
+  // Absolute sleep: restarted after a signal without losing the deadline.
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+  }
 }
 
 }  // namespace platform

@@ -33,9 +33,10 @@ void LoadAndPlay(const PulseWave& wave) {
 // not clock time. Returns false if the thread was ended meanwhile.
 bool WaitOutRun(std::int32_t runMs) {
   std::int32_t counter = 0;
+  platform::ThreadPacer pacer;  // 1 ms passes on the clock, not 1 ms + overshoot
   for (;;) {
     if (counter < std::numeric_limits<std::int32_t>::max()) ++counter;
-    platform::ThreadSleepMs(1);
+    pacer.SleepMs(1);
     if (platform::ThreadWasEnded()) return false;
     // stopRequested is read only while the counter is below the length, the
     // loop box only once the first half of the test holds.

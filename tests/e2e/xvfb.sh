@@ -5,7 +5,7 @@
 start_xvfb() {
   local dir
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 640x400x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  Xvfb -displayfd 3 -screen 0 640x400x24 -nolisten tcp 3>"$dir/display" >"$dir/log" 2>&1 &
   XVFB_PID=$!
   trap 'kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; rm -rf "'"$dir"'"' EXIT
   local i
