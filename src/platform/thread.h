@@ -9,6 +9,7 @@
 // Threads: every call is safe from any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -29,12 +30,22 @@ int ThreadStart(ThreadProc proc, void* argument);
 // 1 while thread `number` has not returned from its procedure.
 int ThreadRunning(int number);
 
-// Ends thread `number` without waiting for it. Returns 1 if the thread was
+// Ends thread `number` without waiting for it (at most for a copy of its
+// argument in progress, see ThreadCopyArgument). Returns 1 if the thread was
 // still before its final steps (see ThreadBeginFinal): it will then touch
 // nothing more of the program, and what it owned is the caller's to release.
 // Returns 0 if the number is unknown, the thread has returned, was ended
 // already, or has begun its final steps.
 int ThreadEnd(int number);
+
+// For the calling thread: copies `bytes` of what `argument` points to into
+// `copy`, unless the thread was ended first. Returns 1 with the copy made, 0
+// if it was ended (the argument is then the ender's, who may have freed it:
+// the thread must not touch it and should return). ThreadEnd and this copy
+// exclude each other, so an ender that frees the argument after a successful
+// ThreadEnd never frees it under the copy. On a thread not started by
+// ThreadStart it just copies and returns 1.
+int ThreadCopyArgument(void* copy, const void* argument, std::size_t bytes);
 
 // For the calling thread: 1 once ThreadEnd has been called on it.
 // 0 on a thread not started by ThreadStart.

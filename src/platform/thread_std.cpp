@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,9 @@ enum State : int { kRunning, kEnded, kFinal, kReturned };
 
 struct ThreadRecord {
   std::atomic<int> state{kRunning};
+  // Held by ThreadEnd and by ThreadCopyArgument: the thread's copy of its
+  // argument and an ender freeing that argument never overlap.
+  std::mutex endLock;
 };
 
 struct ThreadTable {
@@ -94,8 +98,20 @@ int ThreadRunning(int number) {
 int ThreadEnd(int number) {
   auto record = FindRecord(number);
   if (!record) return 0;
+  std::lock_guard lock(record->endLock);
   int expected = kRunning;
   return record->state.compare_exchange_strong(expected, kEnded, std::memory_order_acq_rel) ? 1 : 0;
+}
+
+int ThreadCopyArgument(void* copy, const void* argument, std::size_t bytes) {
+  if (currentRecord == nullptr) {
+    std::memcpy(copy, argument, bytes);
+    return 1;
+  }
+  std::lock_guard lock(currentRecord->endLock);
+  if (currentRecord->state.load(std::memory_order_acquire) == kEnded) return 0;
+  std::memcpy(copy, argument, bytes);
+  return 1;
 }
 
 int ThreadWasEnded() {

@@ -48,7 +48,6 @@
 namespace platform {
 namespace {
 
-const QEvent::Type kServeEvent = static_cast<QEvent::Type>(QEvent::User + 1);
 const char* const kControlProperty = "pulsegenControl";
 
 struct Request {
@@ -58,7 +57,6 @@ struct Request {
 };
 
 class ControlFilter;
-class RequestServer;
 
 struct Layer {
   // Shared with other threads, guarded by `mutex`.
@@ -66,6 +64,7 @@ struct Layer {
   std::condition_variable served;
   std::deque<Request*> requests;
   bool running = false;
+  QAbstractEventDispatcher* dispatcher = nullptr;  // the main thread's, while running
 
   // Readable from any thread without a round trip.
   std::atomic<std::thread::id> mainThread{};
@@ -74,7 +73,7 @@ struct Layer {
 
   // Main thread only.
   QApplication* app = nullptr;
-  RequestServer* server = nullptr;
+  QMetaObject::Connection serveConnection;
   ControlFilter* filter = nullptr;
   QWidget* window = nullptr;  // a MainWindow
   std::array<QWidget*, kMaxControls> controls{};
@@ -128,15 +127,6 @@ void ServeRequests() {
   l.served.notify_all();
 }
 
-class RequestServer : public QObject {
- public:
-  bool event(QEvent* e) override {
-    if (e->type() != kServeEvent) return QObject::event(e);
-    ServeRequests();
-    return true;
-  }
-};
-
 // Runs `call` on the main thread: inline there, queued from anywhere else.
 int CallOnMain(std::function<int()> call) {
   Layer& l = L();
@@ -145,7 +135,10 @@ int CallOnMain(std::function<int()> call) {
   std::unique_lock lock(l.mutex);
   if (!l.running) return 0;
   l.requests.push_back(&request);
-  QCoreApplication::postEvent(l.server, new QEvent(kServeEvent));
+  // The main thread's event dispatcher reports `awake` each time it is about
+  // to handle events, also inside a modal loop; ServeRequests runs there. A
+  // wake-up carries no data: the request itself passes under our mutex.
+  l.dispatcher->wakeUp();
   l.served.wait(lock, [&] { return request.done || !l.running; });
   return request.done ? request.result : 0;
 }
@@ -335,10 +328,12 @@ int WindowLayerInit(std::string* error) {
   l.mainThread.store(std::this_thread::get_id());
   l.app = new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  l.server = new RequestServer;
+  l.serveConnection = QObject::connect(QAbstractEventDispatcher::instance(),
+                                       &QAbstractEventDispatcher::awake, &ServeRequests);
   l.filter = new ControlFilter;
   l.events.clear();
   std::lock_guard lock(l.mutex);
+  l.dispatcher = QAbstractEventDispatcher::instance();
   l.running = true;
   return 1;
 }
@@ -350,14 +345,14 @@ void WindowLayerEnd() {
   {
     std::lock_guard lock(l.mutex);
     l.running = false;
+    l.dispatcher = nullptr;
     l.requests.clear();  // their callers wake and return 0
     l.served.notify_all();
   }
   DestroyWindow();
   delete l.filter;
   l.filter = nullptr;
-  delete l.server;
-  l.server = nullptr;
+  QObject::disconnect(l.serveConnection);
   l.events.clear();
   delete l.app;
   l.app = nullptr;

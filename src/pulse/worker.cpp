@@ -56,7 +56,10 @@ void HandBackControls() {
 int PulseWorker(void* argument) {
   auto* job = static_cast<PulseJob*>(argument);
   const double dutyDivisor = DutyDivisor(pauseUs.load(), pulseUs.load());
-  PulseJob run = *job;
+  // Ended before it could copy its job (a close right after Start): the job
+  // is the ender's and may be gone already.
+  PulseJob run{};
+  if (!platform::ThreadCopyArgument(&run, job, sizeof run)) return 0;
   if (run.amplitude < 0 || run.amplitude > 127) run.amplitude = kJobAmplitude;
 
   if (FrequencyAboveRateBound(run.frequencyHz, run.sampleRate)) {
