@@ -202,15 +202,6 @@ Bytes Truncated(Bytes image, std::size_t bytes) {
   return image;
 }
 
-WavFormat Format(int formatTag, int channels, std::int64_t rate, int bits) {
-  WavFormat format;
-  format.formatTag = formatTag;
-  format.channels = channels;
-  format.rate = rate;
-  format.bits = bits;
-  return format;
-}
-
 TEST_F(CaptureTest, FailedLoadLeavesLoopPlaying) {
   ASSERT_EQ(SoundLoad(0, kLoopImage.data(), kLoopImage.size(), kPeriods), 1);
   ASSERT_EQ(SoundPlay(0, 1), 1);

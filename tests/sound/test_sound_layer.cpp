@@ -50,15 +50,6 @@ void ExpectInert(int slot) {
 
 // ---- Which images load --------------------------------------------------
 
-WavFormat Format(int formatTag, int channels, std::int64_t rate, int bits) {
-  WavFormat format;
-  format.formatTag = formatTag;
-  format.channels = channels;
-  format.rate = rate;
-  format.bits = bits;
-  return format;
-}
-
 Bytes Pcm(int channels, std::int64_t rate, int bits, std::size_t frames) {
   return MakeWav(Format(1, channels, rate, bits), Bytes(frames * channels * bits / 8, 100));
 }

@@ -19,6 +19,16 @@ struct WavFormat {
   bool extraSizeField = true;  // the 18-byte fmt chunk (else the 16-byte one)
 };
 
+// A format with the 18-byte fmt chunk.
+inline WavFormat Format(int formatTag, int channels, std::int64_t rate, int bits) {
+  WavFormat format;
+  format.formatTag = formatTag;
+  format.channels = channels;
+  format.rate = rate;
+  format.bits = bits;
+  return format;
+}
+
 // A RIFF/WAVE image: the fmt chunk for `format`, then a data chunk holding
 // `data` (already encoded). `claimedDataSize` overrides the data chunk's size
 // field, to build images whose header lies.
