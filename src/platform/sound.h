@@ -26,10 +26,10 @@ inline constexpr int kMaxSoundRate = 384000;
 
 // Opens the default output device and keeps it open. Unless an OpenAL Soft
 // configuration (ALSOFT_CONF or a config file) sets the update size, asks for
-// 3 updates of 192 samples: 8.7 ms of output latency at 44100 Hz. Returns 1, or 0 when
-// there is no sound output (later loads then fail). Calling it again while
-// the layer is open returns 1 and changes nothing; after SoundLayerEnd it
-// opens the device anew.
+// 3 updates of 192 samples: 8.7 ms of output latency at 44100 Hz. Returns 1,
+// or 0 when there is no sound output (later loads then fail). Calling it
+// again while the layer is open returns 1 and changes nothing; after
+// SoundLayerEnd it opens the device anew.
 int SoundLayerInit();
 
 // Frees every sound (which silences it) and closes the device. Safe to call

@@ -201,11 +201,9 @@ SoundState& S() {
 // every sample back (by 1 ms: the device latency OpenAL Soft reports drops
 // from 47.4 to 46.4 ms without it), and it lowers the gain of sounds that
 // reach full scale. HRTF filtering is turned off because it changes the
-// samples. The device keeps
-// its own rate and update size: OpenAL Soft ignores ALC_REFRESH, and forcing
-// ALC_FREQUENCY only makes the device (or the sound server) resample. The
-// update size and count come from the user's OpenAL configuration
-// (period_size, periods).
+// samples. The device keeps its own rate: forcing ALC_FREQUENCY only makes
+// the device (or the sound server) resample. The update size cannot be set
+// here (OpenAL Soft ignores ALC_REFRESH); see ShortUpdates.
 std::array<ALCint, 5> ContextAttributes(ALCdevice* device) {
   std::array<ALCint, 5> attributes{};
   std::size_t n = 0;
@@ -275,9 +273,10 @@ void CloseOutput(SoundState& s) {
 // reaching the device, which Start and Stop would both wait out. 3 updates of
 // 192 samples bring that to 8.7 ms (two updates ahead), keeping Start and
 // Stop within 10 ms while leaving the mixer 4.4 ms a round; smaller updates
-// would risk gaps in the train whenever a loaded machine runs it late. A user's own configuration
-// rules: the request is made only when ALSOFT_CONF is unset and none of OpenAL Soft's configuration
-// files sets the update size or count. It lives in an anonymous memory file named through
+// would risk gaps in the train whenever a loaded machine runs it late.
+// A user's own configuration rules: the request is made only when
+// ALSOFT_CONF is unset and none of OpenAL Soft's configuration files sets the
+// update size or count. It lives in an anonymous memory file named through
 // ALSOFT_CONF while the device opens, and is gone afterwards.
 class ShortUpdates {
  public:

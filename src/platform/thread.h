@@ -57,9 +57,6 @@ int ThreadWasEnded();
 // started by ThreadStart.
 int ThreadBeginFinal();
 
-// Sleeps the calling thread for `milliseconds` (at least that long).
-void ThreadSleepMs(int milliseconds);
-
 // Paces a run of sleeps on one thread. Each SleepMs(n) returns n ms after the
 // previous one was due rather than after it returned, so a run of 1 ms passes
 // keeps to the clock instead of drifting late by each sleep's overshoot

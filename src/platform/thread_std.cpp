@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -126,10 +125,6 @@ int ThreadBeginFinal() {
   return currentRecord->state.compare_exchange_strong(expected, kFinal, std::memory_order_acq_rel)
              ? 1
              : 0;
-}
-
-void ThreadSleepMs(int milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 namespace {

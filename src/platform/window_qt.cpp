@@ -328,12 +328,13 @@ int WindowLayerInit(std::string* error) {
   l.mainThread.store(std::this_thread::get_id());
   l.app = new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
-  l.serveConnection = QObject::connect(QAbstractEventDispatcher::instance(),
-                                       &QAbstractEventDispatcher::awake, &ServeRequests);
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  l.serveConnection =
+      QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &ServeRequests);
   l.filter = new ControlFilter;
   l.events.clear();
   std::lock_guard lock(l.mutex);
-  l.dispatcher = QAbstractEventDispatcher::instance();
+  l.dispatcher = dispatcher;
   l.running = true;
   return 1;
 }

@@ -1,6 +1,5 @@
 #include "pulse/worker.h"
 
-#include <cmath>
 #include <limits>
 
 #include "platform/memory.h"
@@ -60,7 +59,6 @@ int PulseWorker(void* argument) {
   // is the ender's and may be gone already.
   PulseJob run{};
   if (!platform::ThreadCopyArgument(&run, job, sizeof run)) return 0;
-  if (run.amplitude < 0 || run.amplitude > 127) run.amplitude = kJobAmplitude;
 
   if (FrequencyAboveRateBound(run.frequencyHz, run.sampleRate)) {
     if (platform::ThreadBeginFinal()) platform::MemFree(job);

@@ -8,7 +8,6 @@ A sound starts on an update boundary of the mixer, so positions are counted
 from the first non-128 sample ("sound start").
 
 Commands:
-  length CAPTURE               samples from sound start to the end (0: none yet)
   wait CAPTURE MIN [SECONDS]   wait until length >= MIN; print the length
   settle CAPTURE RUNS TAIL [SECONDS]
                                wait until the capture holds at least RUNS
@@ -219,10 +218,7 @@ def main(argv):
         return 2
     cmd, capture, args = argv[1], argv[2], argv[3:]
     try:
-        if cmd == "length":
-            got = read_capture(capture)
-            print(0 if got is None else len(got[0]))
-        elif cmd == "wait":
+        if cmd == "wait":
             want = int(args[0])
             limit = float(args[1]) if len(args) > 1 else 30.0
             deadline = time.monotonic() + limit

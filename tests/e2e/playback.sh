@@ -74,12 +74,6 @@ eval "set -- $(trap -p EXIT)"
 xvfb_cleanup=$3
 trap 'if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi; '"$xvfb_cleanup" EXIT
 
-centre() { # RECT -> "X Y"
-  local x y w h
-  IFS=, read -r x y w h <<<"$1"
-  echo "$((x + w / 2)) $((y + h / 2))"
-}
-
 click() { # RECT [X offset within it]
   local x y w h
   IFS=, read -r x y w h <<<"$1"
@@ -156,7 +150,6 @@ samples_of() { # SIZE_MS
   echo $(($1 * rate / 1000))
 }
 
-sound_length() { $capture_check length "$capture"; }
 wait_sound() { $capture_check wait "$capture" "$1" 30 >/dev/null || fail "sound did not reach $1 samples"; }
 settle() { $capture_check settle "$capture" "$1" "$2" 30 || fail "the capture did not settle"; }
 

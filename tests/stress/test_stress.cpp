@@ -78,6 +78,7 @@ class Storm {
       case Phase::Random:
         if (left_-- == 0) {
           phase_ = Phase::Settle;
+          BoundWorkers();
           settleTicks_ = 0;
           ticks_ = 0;
         } else {
@@ -108,6 +109,7 @@ class Storm {
         if (platform::SoundPlaying(pulse::kSoundSlot) || Timeout()) {
           Click(ButtonStop);
           phase_ = Phase::AfterStop;
+          BoundWorkers();
           ticks_ = 0;
         }
         return true;
@@ -138,10 +140,14 @@ class Storm {
   }
 
   // Thread numbers only grow: a thread started now gets a number above every
-  // worker's, which bounds the search.
+  // worker started so far. Taken when no more Starts follow before the
+  // search, so one probe serves a whole phase.
+  void BoundWorkers() {
+    workersBelow_ = platform::ThreadStart([](void*) { return 0; }, nullptr);
+  }
+
   bool AnyWorkerRuns() {
-    const int above = platform::ThreadStart([](void*) { return 0; }, nullptr);
-    for (int n = 1; n < above; ++n) {
+    for (int n = 1; n < workersBelow_; ++n) {
       if (platform::ThreadRunning(n)) return true;
     }
     return false;
@@ -234,6 +240,7 @@ class Storm {
   std::mt19937 rng_;
   unsigned left_;
   Phase phase_ = Phase::WaitWindow;
+  int workersBelow_ = 0;
   int settleTicks_ = 0;
   int ticks_ = 0;
 };
